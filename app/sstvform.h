@@ -1,0 +1,205 @@
+#pragma once
+// The main window. It owns the pictures, the controls, the sockets and the
+// state of the run. Its methods are defined in the folder of the subsystem
+// that owns them (app/, directory/, exchange/, editor/); each is thin glue
+// over a core that knows no widget.
+#include "app/pictureview.h"
+
+#include <QColor>
+#include <QImage>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <cstdint>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QRadioButton;
+class QPushButton;
+class QTableWidget;
+class QTcpServer;
+class QTcpSocket;
+class QTimer;
+class QToolButton;
+
+class TSSTVForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TSSTVForm(QWidget *parent = nullptr);
+    ~TSSTVForm() override;
+
+    // Window events.
+    void FormCreate();
+    void FormShow();
+    void Exit1Click();
+    void About1Click();
+
+    // Pictures and pages.
+    void CommitWorkingPicture();
+    void ReloadLargeView();
+    void EnterReceiveView();
+    void ReleaseRxButtons();
+    void ReleaseTxButtons();
+    void UpdateViewSize();
+    void FitPageToWorkingPicture(QImage &page);
+    void RxPageButtonClick(int n); // SpeedButton1Click .. SpeedButton4Click
+    void TxPageButtonClick(int n); // SpeedButton5Click .. SpeedButton8Click
+    void RadioButton3Click();
+    void SmallPicClick();
+
+    // Station settings.
+    void Callsign1Click();
+
+    // The station list addressed as the grid it stands for: row 0 is the
+    // heading row, rows 1.. the stations; columns 0 callsign, 1 address,
+    // 2 information. Reading outside the grid gives an empty text.
+    QString CallListCell(int col, int row) const;
+    void SetCallListCell(int col, int row, const QString &text);
+    int CallListRowCount() const; // heading row included
+    void SetCallListRowCount(int rows); // at least 2
+
+    // Directory service: opens one exchange when on line and none is under
+    // way; the wait handles events until no exchange is under way.
+    void StartDirectoryRequest();
+    void WaitWhileDirectoryBusy();
+
+    // Editor: the test card drawn into transmit page 1 at start.
+    void DrawStartCard();
+
+    // The view's picture: the working picture drawn on by the editor and sent.
+    QImage Image1;
+    // The small copy of the working picture.
+    QImage Image3;
+
+    // Main window state.
+    uint8_t TxPageIndex = 0;
+    char CallsignBuf[12] = {};
+    bool LoadSourceIsFile = false;
+    bool PictureLoaded = false;
+    bool DirectoryBusy = false;
+    bool Receiving = false;
+    bool HDPicture = false;
+    bool StationSelected = false;
+    bool LastRxKnown = false;
+    bool TxPageShown = false;
+    bool SkipTxCommit = false;
+    bool LargeZoomed = false;
+    bool SmallZoomed = false;
+    QString LastLoadedFile;
+    std::array<QImage, 4> RxPages;
+    std::array<QImage, 4> TxPages;
+    int32_t ShapeStartX = 0, ShapeStartY = 0, ShapeEndX = 0, ShapeEndY = 0;
+    bool RubberBandActive = false;
+    bool PastePending = false;
+    bool TextPending = false;
+    bool PenDown = false;
+    bool LoggingOut = false;
+    bool MonitorMode = false;
+
+    // Run-wide values the other subsystems share with the window.
+    QString LastRxAddress;
+    QString SelectedAddress;
+    QString RxPageCaption;
+    int32_t LastPointerX = 0, LastPointerY = 0;
+    int32_t StationCount = 0;
+    int32_t TxSize = 0;
+    int32_t SaveCounter = 0;
+    uint8_t RxPageIndex = 0;
+    uint8_t RxPageCursor = 0;
+
+    // Controls, named as the operator's manual and the handlers know them.
+    QWidget *Client = nullptr;
+    QLabel *Label1 = nullptr;
+    QTableWidget *CallList1 = nullptr;
+    QPlainTextEdit *LogMemo = nullptr;
+    QFrame *Shape1 = nullptr, *Shape2 = nullptr, *Shape3 = nullptr, *Shape4 = nullptr;
+    TPictureView *ImageEnView1 = nullptr;
+    TPictureView *ImageEnView2 = nullptr;
+    QLabel *SizeLabel = nullptr;
+    QWidget *RulerBox1 = nullptr, *RulerBox2 = nullptr;
+    QLabel *ConnectedTo = nullptr;
+
+    QFrame *Panel1 = nullptr, *Panel2 = nullptr, *Panel3 = nullptr;
+    QFrame *Panel4 = nullptr, *Panel5 = nullptr, *Panel6 = nullptr;
+    QPushButton *ConnectButton = nullptr, *DisconnectButton = nullptr;
+    QPushButton *RefreshButton = nullptr, *MonitorButton = nullptr;
+    std::array<QToolButton *, 4> RxButtons{}; // SpeedButton1 .. SpeedButton4
+    std::array<QToolButton *, 4> TxButtons{}; // SpeedButton5 .. SpeedButton8
+    QPushButton *SendToIP = nullptr;
+    QLabel *Server = nullptr;
+    QLineEdit *IPAddress = nullptr;
+    QLineEdit *IP_Address = nullptr;
+    QRadioButton *RadioButton1 = nullptr, *RadioButton2 = nullptr;
+    QLabel *RXLabel = nullptr, *STBYLabel = nullptr;
+    QLineEdit *Connected = nullptr;
+    QRadioButton *RadioButton3 = nullptr, *SmallPic = nullptr;
+    QCheckBox *AutoSave = nullptr;
+    QPushButton *SendTo = nullptr, *SendToRX = nullptr;
+    QLineEdit *Selected = nullptr, *TXStatus = nullptr, *LastRX = nullptr;
+
+    QTimer *Timer1 = nullptr;
+    QTcpSocket *MySocket = nullptr;
+    QTcpServer *SSTVServer = nullptr;
+    QTcpServer *HDSSTVServer = nullptr;
+    QTcpSocket *SSTVClient = nullptr;
+
+    // Menus and their items.
+    QMenu *File = nullptr, *Setup1 = nullptr, *View1 = nullptr, *Edit1 = nullptr;
+    QMenu *ImageMenu = nullptr, *Flop1 = nullptr, *TestCards1 = nullptr, *Text1 = nullptr;
+    QMenu *Draw1 = nullptr, *Help1 = nullptr;
+    QAction *LoadPict1 = nullptr, *LoadThumbs1 = nullptr, *Reload1 = nullptr, *Save1 = nullptr;
+    QAction *SaveAs1 = nullptr, *AquireSource1 = nullptr, *Capture1 = nullptr, *Exit1 = nullptr;
+    QAction *Callsign1 = nullptr;
+    QAction *ZoomFit1 = nullptr, *ZoomSelected1 = nullptr, *Ruler1 = nullptr;
+    QAction *Copy2 = nullptr, *Copy1 = nullptr, *Cut1 = nullptr, *Paste1 = nullptr;
+    QAction *PasteAll1 = nullptr, *PasteSelected1 = nullptr, *FillSelected1 = nullptr;
+    QAction *Undo1 = nullptr, *Sharpen1 = nullptr, *Process1 = nullptr, *Negative1 = nullptr;
+    QAction *Horizontal1 = nullptr, *Vertical1 = nullptr, *Efects1 = nullptr;
+    QAction *Test1 = nullptr, *GreyScale1 = nullptr, *ResolutionBars1 = nullptr;
+    QAction *ColourBars1 = nullptr, *AddGreyscale1 = nullptr, *FillFrame1 = nullptr;
+    QAction *AddCallsign1 = nullptr, *AddText1 = nullptr, *AddHeader1 = nullptr, *AddFooter1 = nullptr;
+    QAction *FreeHand1 = nullptr, *Line1 = nullptr, *Rectangle1 = nullptr, *Circle1 = nullptr;
+    QAction *SetPen1 = nullptr;
+    QAction *About1 = nullptr;
+
+    // ---- Picture files and thumbnails (app/files_form.cpp) ----
+
+    // ---- Directory service (directory/) ----
+
+    // ---- Picture exchange (exchange/) ----
+
+    // ---- Editor (editor/) ----
+
+    // Set by the ending once the application has been told to terminate.
+    bool Terminated() const { return TerminateRequested; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void BuildControls();
+    void BuildMenu();
+    void SetPageCaptionColour(QToolButton *button, const QColor &colour);
+    void EndProgram();
+
+    // Each subsystem binds its own handlers to the controls it serves and
+    // enables the menu items it has built.
+    void BindPages();
+    void BindFiles();
+    void BindDirectory();
+    void BindExchange();
+    void BindEditor();
+
+    bool ShownOnce = false;
+    bool TerminateRequested = false;
+};
+
+// One program-wide instance per window class.
+extern TSSTVForm *SSTVForm;

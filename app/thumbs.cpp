@@ -1,0 +1,8 @@
+#include "app/thumbs.h"
+
+TThumbs *Thumbs = nullptr;
+
+TThumbs::TThumbs(QWidget *parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Load Thumbnails"));
+}

@@ -1,0 +1,8 @@
+#include "editor/setpen.h"
+
+TSetPen *SetPen = nullptr;
+
+TSetPen::TSetPen(QWidget *parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Pen Select"));
+}
