@@ -102,6 +102,14 @@ TSetupDlg::TSetupDlg(QWidget *parent) : QDialog(parent)
     });
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
+    const std::pair<QObject *, const char *> named[] = {
+        {EditCall, "EditCall"}, {InfoText, "InfoText"}, {EditServer, "EditServer"}, {EditPort, "EditPort"},
+        {EditPath, "EditPath"}, {EditHeader, "EditHeader"}, {EditFooter, "EditFooter"}, {AutoTX, "AutoTX"},
+        {AutoTXPage, "AutoTXPage"}, {OKBtn, "OKBtn"}, {CancelBtn, "CancelBtn"}};
+    for (const auto &[object, name] : named)
+        object->setObjectName(QLatin1String(name));
+    setObjectName(QStringLiteral("SetupDlg"));
+
     // 2. The server list.
     ServerLines = ReadTextLines(ServersFileName());
 

@@ -130,6 +130,7 @@ TSSTVForm::TSSTVForm(QWidget *parent) : QMainWindow(parent)
     setFixedSize(790, 546 + menuBar()->sizeHint().height());
     move(193, 114);
 
+    NameControls();
     BindPages();
     BindFiles();
     BindDirectory();
@@ -363,6 +364,44 @@ void TSSTVForm::BuildMenu()
         for (QAction *a : menu->actions())
             if (!a->menu() && a != Exit1)
                 a->setEnabled(false);
+}
+
+void TSSTVForm::NameControls()
+{
+    // Object names are the control names, so tools and tests can find them.
+    const std::pair<QObject *, const char *> named[] = {
+        {Client, "Client"}, {Label1, "Label1"}, {CallList1, "CallList1"}, {LogMemo, "LogMemo"},
+        {Shape1, "Shape1"}, {Shape2, "Shape2"}, {Shape3, "Shape3"}, {Shape4, "Shape4"},
+        {ImageEnView1, "ImageEnView1"}, {ImageEnView2, "ImageEnView2"}, {SizeLabel, "SizeLabel"}, {RulerBox1, "RulerBox1"},
+        {RulerBox2, "RulerBox2"}, {ConnectedTo, "ConnectedTo"}, {Panel1, "Panel1"}, {Panel2, "Panel2"},
+        {Panel3, "Panel3"}, {Panel4, "Panel4"}, {Panel5, "Panel5"}, {Panel6, "Panel6"},
+        {ConnectButton, "ConnectButton"}, {DisconnectButton, "DisconnectButton"}, {RefreshButton, "RefreshButton"}, {MonitorButton, "MonitorButton"},
+        {SendToIP, "SendToIP"}, {Server, "Server"}, {IPAddress, "IPAddress"}, {IP_Address, "IP_Address"},
+        {RadioButton1, "RadioButton1"}, {RadioButton2, "RadioButton2"}, {RXLabel, "RXLabel"}, {STBYLabel, "STBYLabel"},
+        {Connected, "Connected"}, {RadioButton3, "RadioButton3"}, {SmallPic, "SmallPic"}, {AutoSave, "AutoSave"},
+        {SendTo, "SendTo"}, {SendToRX, "SendToRX"}, {Selected, "Selected"}, {TXStatus, "TXStatus"},
+        {LastRX, "LastRX"}, {Timer1, "Timer1"}, {MySocket, "MySocket"}, {SSTVServer, "SSTVServer"},
+        {HDSSTVServer, "HDSSTVServer"}, {SSTVClient, "SSTVClient"}, {File, "File"}, {Setup1, "Setup1"},
+        {View1, "View1"}, {Edit1, "Edit1"}, {ImageMenu, "ImageMenu"}, {Flop1, "Flop1"},
+        {TestCards1, "TestCards1"}, {Text1, "Text1"}, {Draw1, "Draw1"}, {Help1, "Help1"},
+        {LoadPict1, "LoadPict1"}, {LoadThumbs1, "LoadThumbs1"}, {Reload1, "Reload1"}, {Save1, "Save1"},
+        {SaveAs1, "SaveAs1"}, {AquireSource1, "AquireSource1"}, {Capture1, "Capture1"}, {Exit1, "Exit1"},
+        {Callsign1, "Callsign1"}, {ZoomFit1, "ZoomFit1"}, {ZoomSelected1, "ZoomSelected1"}, {Ruler1, "Ruler1"},
+        {Copy2, "Copy2"}, {Copy1, "Copy1"}, {Cut1, "Cut1"}, {Paste1, "Paste1"},
+        {PasteAll1, "PasteAll1"}, {PasteSelected1, "PasteSelected1"}, {FillSelected1, "FillSelected1"}, {Undo1, "Undo1"},
+        {Sharpen1, "Sharpen1"}, {Process1, "Process1"}, {Negative1, "Negative1"}, {Horizontal1, "Horizontal1"},
+        {Vertical1, "Vertical1"}, {Efects1, "Efects1"}, {Test1, "Test1"}, {GreyScale1, "GreyScale1"},
+        {ResolutionBars1, "ResolutionBars1"}, {ColourBars1, "ColourBars1"}, {AddGreyscale1, "AddGreyscale1"}, {FillFrame1, "FillFrame1"},
+        {AddCallsign1, "AddCallsign1"}, {AddText1, "AddText1"}, {AddHeader1, "AddHeader1"}, {AddFooter1, "AddFooter1"},
+        {FreeHand1, "FreeHand1"}, {Line1, "Line1"}, {Rectangle1, "Rectangle1"}, {Circle1, "Circle1"},
+        {SetPen1, "SetPen1"}, {About1, "About1"},
+    };
+    for (const auto &[object, name] : named)
+        object->setObjectName(QLatin1String(name));
+    for (int i = 0; i < 4; ++i) {
+        RxButtons[i]->setObjectName(QStringLiteral("SpeedButton%1").arg(i + 1));
+        TxButtons[i]->setObjectName(QStringLiteral("SpeedButton%1").arg(i + 5));
+    }
 }
 
 void TSSTVForm::SetPageCaptionColour(QToolButton *button, const QColor &colour)

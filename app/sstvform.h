@@ -186,6 +186,7 @@ protected:
 private:
     void BuildControls();
     void BuildMenu();
+    void NameControls();
     void SetPageCaptionColour(QToolButton *button, const QColor &colour);
     void EndProgram();
 

@@ -6,4 +6,4 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/build.sh" "$@"
 export QT_QPA_PLATFORM=offscreen
 cd "${TELVORIA_BUILD_DIR:-$root/build}"
-ctest --output-on-failure --timeout 600
+ctest --output-on-failure --timeout 600 -j"$(nproc)"
