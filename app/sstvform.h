@@ -4,6 +4,7 @@
 // that owns them (app/, directory/, exchange/, editor/); each is thin glue
 // over a core that knows no widget.
 #include "app/pictureview.h"
+#include "directory/directorycore.h"
 
 #include <QColor>
 #include <QImage>
@@ -171,6 +172,49 @@ public:
     // ---- Picture files and thumbnails (app/files_form.cpp) ----
 
     // ---- Directory service (directory/) ----
+    void ConnectButtonClick();
+    void MonitorButtonClick();
+    void RefreshButtonClick();
+    void DisconnectButtonClick();
+    void Timer1Timer();
+    void LogOut();
+    // Socket events of one exchange: connection up (the request goes out),
+    // data arrived (collected), the service closed (the reply is read).
+    void MySocketConnect();
+    void MySocketRead();
+    void MySocketClosed();
+    void SSTVServerError();
+    // The grid's current cell moved to (ACol, ARow), ARow counting the
+    // heading row as 0, or the operator clicked it.
+    void CallList1SelectCell(int ACol, int ARow);
+
+    // The list's texts, rows beyond those shown included; the grid shows
+    // its first rows.
+    TStationList StationTexts;
+    // The list's background colour as last set.
+    QColor CallListColour;
+    // How long an exchange may take before it is abandoned as a failure.
+    int DirectoryTimeoutMs = 20000;
+    // Beeps sounded for a directory failure, for the tests' ears.
+    int DirectoryBeeps = 0;
+    // The service named at Connect or Monitor; repeats go to the same one.
+    QString DirectoryHost;
+    uint16_t DirectoryPort = 80;
+    // An exchange is open (connecting, waiting for the reply).
+    bool DirectoryExchangeOpen = false;
+    // The first exchange of a Connect or Monitor has not ended yet.
+    bool DirectoryFirstExchange = false;
+    TReplyCollector DirectoryReply;
+    QTimer *DirectoryTimeout = nullptr;
+
+    void BeginDirectoryExchange();
+    void EndDirectoryExchange();
+    void DirectoryConnectionUp();
+    void DirectoryFailed();
+    void ProcessDirectoryReply();
+    void ShowStationTexts();
+    void SetCallListColour(const QColor &colour);
+    void StartConnecting(bool monitor);
 
     // ---- Picture exchange (exchange/) ----
 
