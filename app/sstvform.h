@@ -217,6 +217,21 @@ public:
     void StartConnecting(bool monitor);
 
     // ---- Picture exchange (exchange/) ----
+    // The dotted-address test of the send commands.
+    virtual bool IsIPAddress(const QString &text) const;
+    void SendToClick();   // to the station chosen in the list
+    void SendToIPClick(); // to the typed address
+    void SendToRXClick(); // to the sender of the last received picture
+    // Encodes the working picture in the current send mode into TxStream and
+    // sends it to the destination set last; the outcome shows in TXStatus.
+    void SendPicture();
+    // The destination of the next SendPicture: a dotted address used as it
+    // is, or a host name looked up when the connection opens.
+    void SetSendDestination(const QString &destination, bool dottedAddress);
+    // The last encoded outgoing picture, exactly the bytes on the wire.
+    QByteArray TxStream;
+    QString SendDestination;
+    bool SendDestinationIsAddress = true;
 
     // ---- Editor (editor/) ----
 
