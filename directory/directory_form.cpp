@@ -10,6 +10,8 @@
 #include "app/guard.h"
 #include "app/setupdlg.h"
 #include "app/sstvform.h"
+
+#include "app/listenaddress.h"
 #include "directory/directorycore.h"
 
 #include <QApplication>
@@ -150,6 +152,7 @@ void TSSTVForm::BeginDirectoryExchange()
     DirectoryExchangeOpen = true;
     DirectoryBusy = true;
     DirectoryTimeout->start(DirectoryTimeoutMs);
+    BindTestSource(*MySocket);
     // May report a failure at once; the exchange is open by then.
     MySocket->connectToHost(DirectoryHost, DirectoryPort);
 }

@@ -7,6 +7,7 @@
 // write leaves "Failed"; only a connection that closed cleanly says "Sent".
 #include "app/setupdlg.h"
 #include "app/sstvform.h"
+#include "app/listenaddress.h"
 #include "exchange/transfercodec.h"
 
 #include <QApplication>
@@ -97,6 +98,7 @@ void StartConnection(TSSTVForm *form, const QString &destination, bool dottedAdd
         socket->abort();
         socket->deleteLater();
     });
+    BindTestSource(*socket);
     if (dottedAddress)
         socket->connectToHost(QHostAddress(*value), port);
     else
