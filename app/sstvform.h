@@ -234,6 +234,43 @@ public:
     bool SendDestinationIsAddress = true;
 
     // ---- Editor (editor/) ----
+    // The drawing state of Image1 (pen, brush, font): one for the whole run,
+    // shared by cards, text and drawing tools.
+    class TCanvas &Canvas();
+    std::shared_ptr<class TCanvas> Image1Canvas;
+
+    // Cards: each ends with the card finish, which stores the picture.
+    void Test1Click();
+    void GreyScale1Click();
+    void ResolutionBars1Click();
+    void ColourBars1Click();
+    void AddGreyscale1Click();
+    void DrawTestCard();
+    void AddGreyScaleStrip();
+    void CardFinish();
+
+    // Text: shown, not stored, until a later commit.
+    void AddCallsign1Click();
+    void AddText1Click();
+    void AddHeader1Click();
+    void AddFooter1Click();
+    void PlaceFreeText(int x, int y);
+    void DrawTextPreview(QPainter &painter, int x, int y);
+
+    // Drawing tools and the large view's mouse and paint handlers.
+    void FreeHand1Click();
+    void Line1Click();
+    void Rectangle1Click();
+    void Circle1Click();
+    void ToolItemClick(QAction *item);
+    void SetPen1Click();
+    bool ShapeToolChecked() const;
+    void DrawShape(int x1, int y1, int x2, int y2);
+    void RubberBandTo(int x, int y);
+    void ImageEnView1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void ImageEnView1MouseMove(Qt::KeyboardModifiers shift, int x, int y);
+    void ImageEnView1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void ImageEnView1Paint(QPainter &painter);
 
     // Set by the ending once the application has been told to terminate.
     bool Terminated() const { return TerminateRequested; }
