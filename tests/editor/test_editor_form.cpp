@@ -276,15 +276,6 @@ void TestEditorForm::addTextWithoutOkArmsNothing()
     QCOMPARE(f->Image1, before);
 }
 
-namespace {
-// The dialogs live for the whole run, so the answerer must be told that a
-// window it answered once is open again.
-void Reopened(QWidget *w)
-{
-    w->setProperty("telvoriaAnswered", false);
-}
-} // namespace
-
 void TestEditorForm::addTextDialogChoices()
 {
     FormFixture fx;
@@ -318,7 +309,6 @@ void TestEditorForm::addTextDialogChoices()
     QCOMPARE(AddText->Edit1->font().pixelSize(), 16);
     // The dialog opens with its own last choice; cancelling changes nothing.
     int openedAt = 0;
-    Reopened(AddText->FontDialog1);
     {
         ModalAnswerer cancel([&](QWidget *w) {
             if (auto *d = qobject_cast<QFontDialog *>(w)) {
@@ -341,7 +331,6 @@ void TestEditorForm::addTextDialogChoices()
         AddText->Button2Click();
     }
     QCOMPARE(AddText->BackgroundColour(), QColor(255, 0, 0));
-    Reopened(AddText->ColorDialog1);
     {
         ModalAnswerer cancel; // Esc
         AddText->Button2Click();
@@ -463,7 +452,6 @@ void TestEditorForm::rubberBandModeFollowsDialogColour()
                 d->setCurrentColor(colour);
                 d->accept();
             } else if (auto *d = qobject_cast<TSetPen *>(w)) {
-                Reopened(SetPen->ColorDialog1);
                 d->Button1Click();
                 d->accept();
             }

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -59,6 +60,7 @@ struct ModalAnswerer::State {
     std::function<void(QWidget *)> Answer;
     QTimer Timer;
     QStringList Texts, Titles;
+    QList<QPointer<QWidget>> Answered;
     int Count = 0;
 };
 
@@ -67,13 +69,13 @@ ModalAnswerer::ModalAnswerer(std::function<void(QWidget *)> answer) : S(new Stat
     S->Answer = std::move(answer);
     S->Timer.setInterval(20);
     QObject::connect(&S->Timer, &QTimer::timeout, [s = S] {
+        // A window is answered once each time it is shown: the program's
+        // dialogs live for the whole run and open again and again.
+        s->Answered.removeIf([](const QPointer<QWidget> &a) { return !a || !a->isVisible(); });
         QWidget *w = QApplication::activeModalWidget();
-        if (!w || !w->isVisible())
+        if (!w || !w->isVisible() || s->Answered.contains(w))
             return;
-        // Once per modal window: mark it as answered.
-        if (w->property("telvoriaAnswered").toBool())
-            return;
-        w->setProperty("telvoriaAnswered", true);
+        s->Answered.append(w);
         ++s->Count;
         s->Titles << w->windowTitle();
         if (auto *box = qobject_cast<QMessageBox *>(w))
