@@ -272,6 +272,53 @@ public:
     void ImageEnView1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void ImageEnView1Paint(QPainter &painter);
 
+    // Edit, image and view commands
+    // Connects and enables the Edit, Image and View items, Fill Frame and
+    // the rulers; called at the end of BindEditor.
+    void BindEditCommands();
+    // The large view's picture processor and where it points.
+    class TPictureProcessor &Proc();
+    void TargetWorkingPicture();
+    void TargetDisplayCopy();
+    // The display copy as the view shows it, drawn onto the working picture.
+    void DrawViewOntoWorkingPicture();
+    // The clipboard's picture as 24 bits, or a null picture when there is
+    // none (or one too large to take).
+    QImage ClipboardPicture() const;
+    void PutOnClipboard(const QImage &picture);
+    void Copy2Click();
+    void Copy1Click();
+    void Cut1Click();
+    void Paste1Click();
+    void PasteAll1Click();
+    void PasteSelected1Click();
+    void FillSelected1Click();
+    // Paste placement inside the large view's handlers: the press places the
+    // armed paste (returns whether it took the press); the move previews it
+    // over a fresh copy of the working picture; the paint draws it with the
+    // painter only, so it never asks for another repaint.
+    bool PasteMouseDown(int x, int y);
+    void PastePreviewAt(int x, int y);
+    void DrawPastePreview(QPainter &painter, int x, int y);
+    void Undo1Click();
+    void Sharpen1Click();
+    void Negative1Click();
+    void Horizontal1Click();
+    void Vertical1Click();
+    void Process1Click();
+    void Efects1Click();
+    void RunPreviews(int set); // a TPreviewSet
+    void FillFrame1Click();
+    void ZoomFit1Click();
+    void ZoomSelected1Click();
+    void Ruler1Click();
+    std::shared_ptr<class TPictureProcessor> PictureProc;
+    // The main colour dialog: Fill Frame and Fill Selected colour.
+    class QColorDialog *ColorDialog1 = nullptr;
+    QColor ColorDialog1Colour = QColor(0, 0, 0);
+    // The clipboard picture the armed paste previews.
+    QImage PastePreviewPicture;
+
     // Set by the ending once the application has been told to terminate.
     bool Terminated() const { return TerminateRequested; }
 

@@ -97,8 +97,11 @@ void TSSTVForm::ImageEnView1MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, in
         ShapeStartY = ShapeEndY = y;
         RubberBandActive = true;
     }
-    if (TextPending)
+    if (TextPending) {
         PlaceFreeText(x, y);
+    } else if (PastePending) {
+        PasteMouseDown(x, y);
+    }
 }
 
 void TSSTVForm::ImageEnView1MouseMove(Qt::KeyboardModifiers, int x, int y)
@@ -122,6 +125,8 @@ void TSSTVForm::ImageEnView1MouseMove(Qt::KeyboardModifiers, int x, int y)
     if (TextPending) {
         // The repaint draws the preview at the new position, without trails.
         UpdateViewSize();
+    } else if (PastePending) {
+        PastePreviewAt(x, y);
     }
 }
 
@@ -144,6 +149,9 @@ void TSSTVForm::ImageEnView1MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int,
 
 void TSSTVForm::ImageEnView1Paint(QPainter &painter)
 {
-    if (TextPending)
+    if (TextPending) {
         DrawTextPreview(painter, LastPointerX, LastPointerY);
+    } else if (PastePending) {
+        DrawPastePreview(painter, LastPointerX, LastPointerY);
+    }
 }

@@ -60,6 +60,7 @@ void TSSTVForm::BindEditor()
                 Guarded([&] { ImageEnView1MouseUp(b, m, x, y); });
             });
     ImageEnView1->PaintHook = [this](QPainter &p) { Guarded([&] { ImageEnView1Paint(p); }); };
+    BindEditCommands();
 }
 
 // Every card ends the same way: shown, stored into the transmit page, sized.
