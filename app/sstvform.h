@@ -170,6 +170,34 @@ public:
     QAction *About1 = nullptr;
 
     // ---- Picture files and thumbnails (app/files_form.cpp) ----
+    // Reads a picture (the file name, or the chosen scanner or camera when
+    // LoadSourceIsFile is false) into the selected transmit page and the
+    // working picture. A failure changes nothing and throws TError.
+    void LoadWorkingPicture(const QString &name);
+    // Points the reader and writer at the page shown and returns it.
+    QImage &AttachShownPage();
+    void LoadPict1Click();
+    void LoadThumbs1Click();
+    void Reload1Click();
+    void Save1Click();
+    void SaveAs1Click();
+    void AquireSource1Click();
+    void Capture1Click();
+    // The two names of saved pictures: the save path, the separator, then
+    // RxPageCaption "-" page number ".JPG", or the text of Connected "_"
+    // SaveCounter ".JPG". Parts that come from peers are made safe as file
+    // names. Neither changes SaveCounter.
+    QString ReceivePageSaveName() const;
+    QString AutomaticSaveName() const;
+    // The automatic save of a received page: writes it as JPEG (quality 50)
+    // under AutomaticSaveName(), then increases SaveCounter; throws TError
+    // "Cannot create file %s" (SaveCounter unchanged) when it cannot.
+    void SaveAutomatically(const QImage &page);
+    // The scanner or camera chosen with "Aquire Source" (empty: the first one).
+    QString CaptureDevice;
+    QImage *AttachedPage = nullptr;
+    class QFileDialog *OpenImageEnDialog1 = nullptr;
+    class QFileDialog *SaveImageEnDialog1 = nullptr;
 
     // ---- Directory service (directory/) ----
     void ConnectButtonClick();
