@@ -5,6 +5,7 @@
 // over a core that knows no widget.
 #include "app/pictureview.h"
 #include "directory/directorycore.h"
+#include "exchange/receiver.h"
 
 #include <QColor>
 #include <QImage>
@@ -260,6 +261,37 @@ public:
     QByteArray TxStream;
     QString SendDestination;
     bool SendDestinationIsAddress = true;
+
+    // Receiving: PictureReceiver serves SSTVServer and HDSSTVServer, each
+    // connection with its own bytes; the handlers below are the window's
+    // side of its signals, for both listeners alike.
+    exchange::TPictureReceiver *PictureReceiver = nullptr;
+    void SSTVServerClientConnect(int id, const QString &peer, exchange::PictureKind kind);
+    void SSTVServerClientRead(int id);
+    void SSTVServerClientDisconnect(const exchange::Reception &reception);
+    void SSTVClientError(const exchange::Reception &reception); // a dropped connection
+    void BeginReceive(int id);
+    // Shows in Connected the callsign listed for the address (LastRxAddress
+    // when none is given), or "Unknown".
+    void LookupSender();
+    void LookupSender(const QString &address);
+    void EndReceive(const exchange::Reception &reception);
+    void FileReceivedPicture(const exchange::Reception &reception);
+    // Puts the decoded picture into the page; false when there is none.
+    bool DecodeReceived(const exchange::Reception &reception, QImage &page);
+    // Replaces the receiver with one of these limits; only between
+    // receptions (tests shorten the silence limit).
+    void SetReceiveLimits(const exchange::ReceiverLimits &limits);
+    // Connections begun and not yet ended, and ended ones waiting to be
+    // filed: pictures are filed one at a time, in the order they ended.
+    QList<int> OpenReceptions;
+    QList<exchange::Reception> PendingReceptions;
+    bool FilingReception = false;
+    // Errors met while filing, shown once the filing is over.
+    QStringList ReceiveErrors;
+    // Receptions ended (filed or dropped) and failure beeps, for the tests.
+    int ReceptionsEnded = 0;
+    int ReceiveBeeps = 0;
 
     // ---- Editor (editor/) ----
     // The drawing state of Image1 (pen, brush, font): one for the whole run,

@@ -9,4 +9,6 @@ void TSSTVForm::BindExchange()
     connect(SendTo, &QPushButton::clicked, this, Handler(this, &TSSTVForm::SendToClick));
     connect(SendToIP, &QPushButton::clicked, this, Handler(this, &TSSTVForm::SendToIPClick));
     connect(SendToRX, &QPushButton::clicked, this, Handler(this, &TSSTVForm::SendToRXClick));
+    // Serves the listeners that FormShow opens; connecting is all it does here.
+    SetReceiveLimits({});
 }
