@@ -1,5 +1,6 @@
 // The working picture, the eight pages and the two views.
 #include "app/sstvform.h"
+#include "app/statuscolours.h"
 
 #include "app/guard.h"
 
@@ -12,12 +13,6 @@
 #include <QToolButton>
 
 namespace {
-void DrawAt00(QImage &target, const QImage &source)
-{
-    QPainter p(&target);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(0, 0, source);
-}
 
 QImage Stretched(const QImage &source, QSize size)
 {
@@ -44,7 +39,7 @@ void TSSTVForm::BindPages()
 void TSSTVForm::CommitWorkingPicture()
 {
     if (TxPageShown)
-        DrawAt00(TxPages[TxPageIndex], Image1);
+        DrawPictureAt00(TxPages[TxPageIndex], Image1);
     ReloadLargeView();
     UpdateViewSize();
     LoadPict1->setEnabled(true);
@@ -104,7 +99,7 @@ void TSSTVForm::TxPageButtonClick(int n)
     TxPageIndex = uint8_t(n);
     for (int i = 0; i < 4; ++i)
         SetPageCaptionColour(TxButtons[i], i == n ? QColor(Qt::red) : QColor(Qt::black));
-    DrawAt00(Image1, TxPages[n]);
+    DrawPictureAt00(Image1, TxPages[n]);
     ImageEnView1->Assign(TxPages[n]);
     UpdateViewSize();
 }
@@ -114,7 +109,7 @@ void TSSTVForm::RxPageButtonClick(int n)
     KeepOnlyDown(RxButtons, n);
     EnterReceiveView();
     RxPageIndex = uint8_t(n);
-    DrawAt00(Image1, RxPages[n]);
+    DrawPictureAt00(Image1, RxPages[n]);
     ImageEnView1->Assign(RxPages[n]);
     for (int i = 0; i < 4; ++i)
         SetPageCaptionColour(RxButtons[i], i == n ? QColor(Qt::blue) : QColor(Qt::black));
@@ -147,9 +142,9 @@ void TSSTVForm::UpdateViewSize()
 
 void TSSTVForm::FitPageToWorkingPicture(QImage &page)
 {
-    DrawAt00(Image1, Stretched(page, Image1.size()));
+    DrawPictureAt00(Image1, Stretched(page, Image1.size()));
     page = QImage(Image1.width(), Image1.height(), QImage::Format_RGB888);
-    DrawAt00(page, Image1);
+    DrawPictureAt00(page, Image1);
 }
 
 void TSSTVForm::RadioButton3Click()

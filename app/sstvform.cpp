@@ -1,4 +1,5 @@
 #include "app/sstvform.h"
+#include "app/statuscolours.h"
 
 #include "app/guard.h"
 #include "app/listenaddress.h"
@@ -25,16 +26,6 @@
 TSSTVForm *SSTVForm = nullptr;
 
 namespace {
-// The window system's named colours, as the layout uses them.
-const QColor kSilver(192, 192, 192);
-const QColor kInfoTip(255, 255, 225);
-const QColor kCream(255, 251, 240);
-const QColor kSkyBlue(166, 202, 240);
-const QColor kMoneyGreen(192, 220, 192);
-const QColor kInactiveBorder(212, 208, 200);
-const QColor kHighlight(10, 36, 106);
-const QColor kGreen(0, 128, 0);
-const QColor kFuchsia(255, 0, 255);
 
 QFont PixelFont(int pixels, bool bold)
 {
@@ -50,15 +41,6 @@ void Fill(QWidget *w, const QColor &colour)
     pal.setColor(QPalette::Window, colour);
     w->setPalette(pal);
     w->setAutoFillBackground(true);
-}
-
-void SetTextColour(QWidget *w, const QColor &colour)
-{
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::WindowText, colour);
-    pal.setColor(QPalette::Text, colour);
-    pal.setColor(QPalette::ButtonText, colour);
-    w->setPalette(pal);
 }
 
 template <class W>
@@ -188,7 +170,7 @@ void TSSTVForm::BuildControls()
     Shape3 = Place(new QFrame(c), 268, 14, 4, 392);
     Shape4 = Place(new QFrame(c), 784, 14, 4, 392);
     for (QFrame *s : {Shape1, Shape2, Shape3, Shape4})
-        Fill(s, kSkyBlue);
+        Fill(s, Colours::SkyBlue);
 
     ImageEnView1 = Place(new TPictureView(c), 272, 18, 512, 384);
     ImageEnView1->Assign(Image1);
@@ -207,7 +189,7 @@ void TSSTVForm::BuildControls()
     ConnectedTo = AddLabel(c, QString(), 120, 392);
 
     // Bottom row, upper band.
-    Panel3 = AddPanel(c, QStringLiteral("Server Functions"), kCream, 8, 410, 257, 49);
+    Panel3 = AddPanel(c, QStringLiteral("Server Functions"), Colours::Cream, 8, 410, 257, 49);
     ConnectButton = Place(new QPushButton(QStringLiteral("Connect"), Panel3), 8, 18, 49, 25);
     DisconnectButton = Place(new QPushButton(QStringLiteral("Disconnect"), Panel3), 64, 18, 65, 25);
     DisconnectButton->setEnabled(false);
@@ -215,12 +197,12 @@ void TSSTVForm::BuildControls()
     RefreshButton->setEnabled(false);
     MonitorButton = Place(new QPushButton(QStringLiteral("Monitor"), Panel3), 192, 18, 57, 25);
 
-    Panel1 = AddPanel(c, QStringLiteral("Received Pictures"), kSkyBlue, 270, 410, 260, 49);
+    Panel1 = AddPanel(c, QStringLiteral("Received Pictures"), Colours::SkyBlue, 270, 410, 260, 49);
     const int rxLeft[4] = {5, 68, 131, 194};
     for (int i = 0; i < 4; ++i)
         RxButtons[i] = AddPageButton(Panel1, i + 1, rxLeft[i], 62);
 
-    Panel2 = AddPanel(c, QStringLiteral("Transmit Pictures"), kMoneyGreen, 536, 410, 249, 49);
+    Panel2 = AddPanel(c, QStringLiteral("Transmit Pictures"), Colours::MoneyGreen, 536, 410, 249, 49);
     const int txLeft[4] = {16, 72, 128, 184};
     for (int i = 0; i < 4; ++i)
         TxButtons[i] = AddPageButton(Panel2, i + 1, txLeft[i], 49);
@@ -228,7 +210,7 @@ void TSSTVForm::BuildControls()
     SetPageCaptionColour(TxButtons[0], Qt::red);
 
     // Bottom row, lower band.
-    Panel6 = AddPanel(c, QStringLiteral("Direct send to IP Address"), kInfoTip, 8, 464, 257, 81);
+    Panel6 = AddPanel(c, QStringLiteral("Direct send to IP Address"), Colours::InfoTip, 8, 464, 257, 81);
     SendToIP = Place(new QPushButton(QStringLiteral("Send To ->"), Panel6), 8, 16, 60, 25);
     Server = AddLabel(Panel6, QStringLiteral("IP Address"), 72, 22);
     Server->setFont(PixelFont(11, true));
@@ -242,23 +224,23 @@ void TSSTVForm::BuildControls()
     RadioButton2 = Place(new QRadioButton(QStringLiteral("Small (320 x 256)"), Panel6), 144, 62, 110, 17);
     RadioButton1->setChecked(true);
 
-    Panel5 = AddPanel(c, QStringLiteral("Receive Status"), kInactiveBorder, 270, 464, 260, 81);
+    Panel5 = AddPanel(c, QStringLiteral("Receive Status"), Colours::InactiveBorder, 270, 464, 260, 81);
     RXLabel = AddLabel(Panel5, QStringLiteral("Receiving From ->"), 4, 20);
     RXLabel->setFont(PixelFont(16, true));
-    SetTextColour(RXLabel, kHighlight);
+    SetTextColour(RXLabel, Colours::Highlight);
     RXLabel->adjustSize();
     RXLabel->hide();
     STBYLabel = AddLabel(Panel5, QStringLiteral("Standby"), 40, 20);
     STBYLabel->setFont(PixelFont(16, true));
     STBYLabel->adjustSize();
-    Connected = AddStatus(Panel5, QStringLiteral("OFF LINE"), kGreen, 152, 18, 97, 24);
+    Connected = AddStatus(Panel5, QStringLiteral("OFF LINE"), Colours::Green, 152, 18, 97, 24);
     AddLabel(Panel5, QStringLiteral("Picture View Size"), 16, 44);
     RadioButton3 = Place(new QRadioButton(QStringLiteral("Large"), Panel5), 16, 62, 60, 17);
     SmallPic = Place(new QRadioButton(QStringLiteral("Small"), Panel5), 84, 62, 60, 17);
     RadioButton3->setChecked(true);
     AutoSave = Place(new QCheckBox(QStringLiteral("Auto Save"), Panel5), 160, 56, 90, 17);
 
-    Panel4 = AddPanel(c, QString(), kInfoTip, 536, 464, 249, 81);
+    Panel4 = AddPanel(c, QString(), Colours::InfoTip, 536, 464, 249, 81);
     {
         auto *t1 = AddLabel(Panel4, QStringLiteral("Transmit"), 0, 1);
         auto *t2 = AddLabel(Panel4, QStringLiteral("Status"), 0, 1);
@@ -277,7 +259,7 @@ void TSSTVForm::BuildControls()
     TXStatus = AddStatus(Panel4, QStringLiteral("Off Line"), Qt::blue, 160, 18, 81, 24);
     SendToRX = Place(new QPushButton(QStringLiteral("Send To  Last Received ->"), Panel4), 5, 48, 153, 25);
     SendToRX->setEnabled(false);
-    LastRX = AddStatus(Panel4, QString(), kFuchsia, 158, 49, 84, 24);
+    LastRX = AddStatus(Panel4, QString(), Colours::Fuchsia, 158, 49, 84, 24);
 
     // Components without a place on screen.
     Timer1 = new QTimer(this);

@@ -10,6 +10,7 @@
 #include "app/guard.h"
 #include "app/setupdlg.h"
 #include "app/sstvform.h"
+#include "app/statuscolours.h"
 
 #include "app/listenaddress.h"
 #include "directory/directorycore.h"
@@ -29,28 +30,17 @@
 
 namespace {
 
-const QColor kGreen(0, 128, 0);
-const QColor kSilver(192, 192, 192);
-const QColor kSkyBlue(166, 202, 240);
 
 // The hidden reply box holds the reply for inspection; a runaway reply is
 // not worth laying out in full.
 constexpr qsizetype kLogMemoChars = 64 * 1024;
 
-void ShowStatus(QLineEdit *field, const QString &text, const QColor &colour)
-{
-    QPalette pal = field->palette();
-    pal.setColor(QPalette::Text, colour);
-    pal.setColor(QPalette::WindowText, colour);
-    field->setPalette(pal);
-    field->setText(text);
-}
 
 } // namespace
 
 void TSSTVForm::BindDirectory()
 {
-    CallListColour = kSilver;
+    CallListColour = Colours::Silver;
     DirectoryTimeout = new QTimer(this);
     DirectoryTimeout->setSingleShot(true);
     connect(DirectoryTimeout, &QTimer::timeout, this, Handler(this, &TSSTVForm::DirectoryFailed));
@@ -117,7 +107,7 @@ void TSSTVForm::ShowStationTexts()
 
 void TSSTVForm::StartConnecting(bool monitor)
 {
-    SetCallListColour(kSilver);
+    SetCallListColour(Colours::Silver);
     StationTexts.SetCell(0, 1, QString());
     StationTexts.SetCell(2, 1, monitor ? QStringLiteral("Connecting to Server ............")
                                        : QStringLiteral("Connecting to Server .............."));
@@ -205,7 +195,7 @@ void TSSTVForm::DirectoryConnectionUp()
 {
     if (!MonitorMode) {
         if (!LoggingOut) {
-            ShowStatus(Connected, QStringLiteral("Ready"), kGreen);
+            ShowStatus(Connected, QStringLiteral("Ready"), Colours::Green);
             Selected->setText(QStringLiteral("Select"));
             RXLabel->hide();
             STBYLabel->show();
@@ -227,7 +217,7 @@ void TSSTVForm::DirectoryConnectionUp()
         SetupDlg->EditServer->setEnabled(false);
         DisconnectButton->setEnabled(true);
         StationCount = 1;
-        ShowStatus(Connected, QStringLiteral("OFF LINE"), kGreen);
+        ShowStatus(Connected, QStringLiteral("OFF LINE"), Colours::Green);
         ShowStatus(TXStatus, QStringLiteral("Off Line"), Qt::blue);
         LastRX->clear();
         SendTo->setEnabled(false);
@@ -272,7 +262,7 @@ void TSSTVForm::ProcessDirectoryReply()
     StationCount = out.StationCount;
     SetCallListColour(Qt::white);
     if (MonitorMode)
-        SetCallListColour(kSkyBlue);
+        SetCallListColour(Colours::SkyBlue);
     DirectoryBusy = false;
     // Enabling leaves a running timer's period where it was.
     if (!Timer1->isActive())
@@ -337,7 +327,7 @@ void TSSTVForm::LogOut()
     LoggingOut = true;
     Timer1->stop();
     StartDirectoryRequest();
-    ShowStatus(Connected, QStringLiteral("OFF LINE"), kGreen);
+    ShowStatus(Connected, QStringLiteral("OFF LINE"), Colours::Green);
     LastRX->clear();
     Selected->clear();
     // A picture being sent ends the wait early: the exchange is then cut off.
@@ -357,7 +347,7 @@ void TSSTVForm::LogOut()
     StationTexts.SetCell(2, 1, QStringLiteral("NOT Connected !"));
     StationTexts.SetRowCount(2);
     ShowStationTexts();
-    SetCallListColour(kSilver);
+    SetCallListColour(Colours::Silver);
     Label1->setText(QStringLiteral("SSTV Stations On Line"));
     Label1->adjustSize();
     ShowStatus(TXStatus, QStringLiteral("Off Line"), Qt::blue);

@@ -12,6 +12,7 @@
 #include "app/guard.h"
 #include "app/setupdlg.h"
 #include "app/sstvform.h"
+#include "app/statuscolours.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,23 +30,8 @@
 
 namespace {
 
-const QColor kGreen(0, 128, 0);
 
-void ShowStatus(QLineEdit *field, const QString &text, const QColor &colour)
-{
-    QPalette pal = field->palette();
-    pal.setColor(QPalette::Text, colour);
-    pal.setColor(QPalette::WindowText, colour);
-    field->setPalette(pal);
-    field->setText(text);
-}
 
-void DrawAt00(QImage &target, const QImage &source)
-{
-    QPainter p(&target);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(0, 0, source);
-}
 
 // The entry of "Auto Respond" that answers with the transmit page of the
 // receive page that took the previous picture.
@@ -115,7 +101,7 @@ void TSSTVForm::LookupSender()
 
 void TSSTVForm::LookupSender(const QString &address)
 {
-    ShowStatus(Connected, QStringLiteral("Unknown"), kGreen);
+    ShowStatus(Connected, QStringLiteral("Unknown"), Colours::Green);
     const int last = std::min<int>(StationCount, CallListRowCount() - 1);
     for (int row = 0; row <= last; ++row) {
         if (CallListCell(1, row) == address) {
@@ -216,9 +202,9 @@ void TSSTVForm::FileReceivedPicture(const exchange::Reception &reception)
         beforeAnswer = Image1.copy();
         const int entry = SetupDlg->AutoTXPage->currentIndex();
         if (entry >= 0 && entry < 4)
-            DrawAt00(Image1, TxPages[size_t(entry)]);
+            DrawPictureAt00(Image1, TxPages[size_t(entry)]);
         else if (entry == kSequentialEntry)
-            DrawAt00(Image1, TxPages[RxPageCursor & 3]);
+            DrawPictureAt00(Image1, TxPages[RxPageCursor & 3]);
         SetSendDestination(peer, true);
         try {
             SendPicture();
@@ -249,7 +235,7 @@ void TSSTVForm::FileReceivedPicture(const exchange::Reception &reception)
         // An answer page put into the working picture does not stay there:
         // it would be stored into the selected transmit page later.
         if (!beforeAnswer.isNull()) {
-            DrawAt00(Image1, beforeAnswer);
+            DrawPictureAt00(Image1, beforeAnswer);
             ReloadLargeView();
             UpdateViewSize();
         }
@@ -269,7 +255,7 @@ void TSSTVForm::FileReceivedPicture(const exchange::Reception &reception)
     SkipTxCommit = true;
     if (AutoSave->isChecked()) {
         if (ConnectButton->isEnabled() || MonitorMode)
-            ShowStatus(Connected, QStringLiteral("Image"), kGreen);
+            ShowStatus(Connected, QStringLiteral("Image"), Colours::Green);
         // A save that fails leaves the picture in its page and the counter
         // where it was; the reception itself has succeeded.
         try {
@@ -278,7 +264,7 @@ void TSSTVForm::FileReceivedPicture(const exchange::Reception &reception)
             ReceiveErrors << e.message();
         }
     }
-    ShowStatus(Connected, QStringLiteral("Received"), kGreen);
+    ShowStatus(Connected, QStringLiteral("Received"), Colours::Green);
 }
 
 bool TSSTVForm::DecodeReceived(const exchange::Reception &reception, QImage &page)

@@ -7,6 +7,7 @@
 // write leaves "Failed"; only a connection that closed cleanly says "Sent".
 #include "app/setupdlg.h"
 #include "app/sstvform.h"
+#include "app/statuscolours.h"
 #include "app/listenaddress.h"
 #include "exchange/transfercodec.h"
 
@@ -22,16 +23,7 @@
 
 namespace {
 
-const QColor kGreen(0, 128, 0);
 
-void ShowStatus(QLineEdit *field, const QString &text, const QColor &colour)
-{
-    QPalette pal = field->palette();
-    pal.setColor(QPalette::Text, colour);
-    pal.setColor(QPalette::WindowText, colour);
-    field->setPalette(pal);
-    field->setText(text);
-}
 
 void ShowFailed(QLineEdit *field)
 {
@@ -120,7 +112,7 @@ void TSSTVForm::SetSendDestination(const QString &destination, bool dottedAddres
 
 void TSSTVForm::SendPicture()
 {
-    ShowStatus(TXStatus, QStringLiteral("Sending"), kGreen);
+    ShowStatus(TXStatus, QStringLiteral("Sending"), Colours::Green);
     // Lets the status be drawn before the encoding takes its time.
     QCoreApplication::processEvents();
     const bool large = RadioButton1->isChecked();
