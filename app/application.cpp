@@ -59,6 +59,8 @@ bool StartTelvoria()
         QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
         QFont::insertSubstitution(QStringLiteral("MS Serif"), QStringLiteral("Liberation Serif"));
         QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+        // Every window is laid out in pixels for this font, dialogs too.
+        QApplication::setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
         SSTVForm = new TSSTVForm;
         SSTVForm->show();
         Thumbs = new TThumbs;
