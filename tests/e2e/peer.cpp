@@ -14,12 +14,17 @@
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTableWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
 namespace {
+// Start-up has finished: every window exists and the event loop runs.
+bool StartedUp = false;
+
 QObject *Find(const QString &name)
 {
     for (QObject *root : {static_cast<QObject *>(SSTVForm), static_cast<QObject *>(SetupDlg)}) {
@@ -74,8 +79,37 @@ QString Run(const QString &line)
     const QString rest = line.section(' ', 2);
     if (cmd == QLatin1String("ping"))
         return QStringLiteral("ok");
+    if (cmd == QLatin1String("ready"))
+        return StartedUp ? QStringLiteral("1") : QStringLiteral("0");
+    if (cmd == QLatin1String("shown"))
+        return SSTVForm && SSTVForm->isVisible() ? QStringLiteral("1") : QStringLiteral("0");
     if (!SSTVForm)
         return QStringLiteral("error no window");
+    if (cmd == QLatin1String("ended"))
+        return QString::number(SSTVForm->ReceptionsEnded);
+    if (cmd == QLatin1String("mouse")) {
+        // mouse down|move|up X Y: the left button on the large view, in view pixels.
+        const int x = rest.section(' ', 0, 0).toInt(), y = rest.section(' ', 1, 1).toInt();
+        try {
+            if (name == QLatin1String("down"))
+                SSTVForm->ImageEnView1MouseDown(Qt::LeftButton, Qt::NoModifier, x, y);
+            else if (name == QLatin1String("move"))
+                SSTVForm->ImageEnView1MouseMove(Qt::NoModifier, x, y);
+            else
+                SSTVForm->ImageEnView1MouseUp(Qt::LeftButton, Qt::NoModifier, x, y);
+        } catch (const std::exception &e) {
+            return QStringLiteral("error ") + QString::fromLocal8Bit(e.what());
+        }
+        return QStringLiteral("ok");
+    }
+    if (cmd == QLatin1String("menu")) {
+        // menu NAME: opens a menu of the menu bar, as a click on its title would.
+        auto *m = qobject_cast<QMenu *>(Find(name));
+        if (!m)
+            return QStringLiteral("error no menu ") + name;
+        QTimer::singleShot(0, m, [m] { SSTVForm->menuBar()->setActiveAction(m->menuAction()); });
+        return QStringLiteral("ok");
+    }
     if (cmd == QLatin1String("cell"))
         return SSTVForm->CallListCell(name.toInt(), rest.toInt());
     if (cmd == QLatin1String("rows"))
@@ -173,8 +207,10 @@ int main(int argc, char **argv)
             });
         }
     });
-    if (StartTelvoria() && !SSTVForm->Terminated())
+    if (StartTelvoria() && !SSTVForm->Terminated()) {
+        StartedUp = true;
         app.exec();
+    }
     FinishTelvoria();
     return 0;
 }

@@ -101,7 +101,7 @@ public:
         if (!WaitForPort(ControlPort, Process))
             return false;
         Control.connectToHost(QHostAddress::LocalHost, ControlPort);
-        return Control.waitForConnected(5000) && Ask("ping") == "ok";
+        return Control.waitForConnected(5000) && WaitFor("ready", "1", 60000);
     }
 
     QString Ask(const QString &line)
@@ -110,13 +110,13 @@ public:
         Control.flush();
         QElapsedTimer t;
         t.start();
-        while (!Control.canReadLine() && t.elapsed() < 10000)
+        while (!Control.canReadLine() && t.elapsed() < 30000)
             Control.waitForReadyRead(100);
         return QString::fromUtf8(Control.readLine()).trimmed();
     }
 
     // Waits until a question gets the expected answer.
-    bool WaitFor(const QString &line, const QString &expected, int ms = 30000)
+    bool WaitFor(const QString &line, const QString &expected, int ms = 60000)
     {
         QElapsedTimer t;
         t.start();
@@ -144,7 +144,7 @@ public:
     {
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < 30000) {
+        while (t.elapsed() < 60000) {
             if (RowOf(call) > 0)
                 return true;
             Ask("click RefreshButton");
