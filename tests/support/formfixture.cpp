@@ -16,7 +16,9 @@
 QString TestListenAddress()
 {
     const auto pid = static_cast<unsigned>(getpid());
-    return QStringLiteral("127.%1.%2.%3").arg((pid >> 16) & 0xFF).arg((pid >> 8) & 0xFF).arg((pid & 0xFF) | 1);
+    // One address per pid (below 2^23, above Linux's pid limit); the last
+    // octet stays odd, clear of the fixed addresses other tests use.
+    return QStringLiteral("127.%1.%2.%3").arg((pid >> 15) & 0xFF).arg((pid >> 7) & 0xFF).arg(((pid & 0x7F) << 1) | 1);
 }
 
 void WriteLines(const QString &path, const QStringList &lines)
