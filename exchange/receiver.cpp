@@ -69,7 +69,10 @@ void TPictureReceiver::Accept(QTcpServer *server, PictureKind kind)
 {
     while (QTcpSocket *socket = server->nextPendingConnection()) {
         const QString peer = PeerText(socket->peerAddress());
-        if (int(Open.size()) >= Lim.MaxConnections) {
+        int fromPeer = 0;
+        for (const auto &[openId, open] : Open)
+            fromPeer += open.Peer == peer;
+        if (int(Open.size()) >= Lim.MaxConnections || fromPeer >= Lim.MaxPerPeer) {
             socket->abort();
             socket->deleteLater();
             emit Refused(peer);

@@ -4,7 +4,8 @@
 // own bytes and is decoded at its own close with the decoder of the kind of
 // listener it came in on. Peers are untrusted: each connection may bring at
 // most MaxBytes and stay silent at most SilenceMs, and at most
-// MaxConnections are served at once, further ones are refused at accept.
+// MaxConnections are served at once (at most MaxPerPeer from one address),
+// further ones are refused at accept.
 #include "exchange/transfercodec.h"
 
 #include <QHostAddress>
@@ -24,6 +25,10 @@ struct ReceiverLimits {
     qint64 MaxBytes = 8 * 1024 * 1024;
     int SilenceMs = 60 * 1000;
     int MaxConnections = 16;
+    // Connections one peer address may hold at once: a peer that opens
+    // connections and keeps them silent cannot take every place, so other
+    // stations still get through.
+    int MaxPerPeer = 4;
 };
 
 // The end of one connection.
@@ -62,7 +67,7 @@ signals:
     void DataArrived(int id, qint64 total);
     // A connection ended: decoded at the peer's close, or dropped.
     void Finished(const exchange::Reception &reception);
-    // A connection beyond MaxConnections was refused.
+    // A connection beyond MaxConnections or MaxPerPeer was refused.
     void Refused(const QString &peer);
 
 private:
