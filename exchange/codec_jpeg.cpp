@@ -50,9 +50,12 @@ void OnError(j_common_ptr cinfo)
 void OnMessage(j_common_ptr cinfo, int level)
 {
     // Warnings are tolerated (odd but readable files), except running out of
-    // data: a cut-off picture is a failed one.
+    // data: a cut-off picture is a failed one. That includes coded data that
+    // ends at a marker before the picture's last block: the library would fill
+    // the rest with zeros, so a few hundred bytes declaring a huge picture
+    // would cost the full decode of it.
     if (level < 0) {
-        if (cinfo->err->msg_code == JWRN_JPEG_EOF)
+        if (cinfo->err->msg_code == JWRN_JPEG_EOF || cinfo->err->msg_code == JWRN_HIT_MARKER)
             Fail(cinfo, "picture is cut off");
         cinfo->err->num_warnings++;
     }
