@@ -21,6 +21,12 @@ QString TestListenAddress()
     return QStringLiteral("127.%1.%2.%3").arg((pid >> 15) & 0xFF).arg((pid >> 7) & 0xFF).arg(((pid & 0x7F) << 1) | 1);
 }
 
+int StallLimitMs()
+{
+    const int limit = qEnvironmentVariableIntValue("TELVORIA_TEST_STALL_LIMIT_MS");
+    return limit > 0 ? limit : 200;
+}
+
 void WriteLines(const QString &path, const QStringList &lines)
 {
     QFile f(path);

@@ -60,5 +60,10 @@ private:
     State *S;
 };
 
+// The longest event-loop stall a behaviour test accepts: 200 ms, or
+// TELVORIA_TEST_STALL_LIMIT_MS where code runs slower by design (the
+// sanitized build sets it).
+int StallLimitMs();
+
 // Writes lines with CR LF endings.
 void WriteLines(const QString &path, const QStringList &lines);
