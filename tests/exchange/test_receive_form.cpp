@@ -1,6 +1,7 @@
 // Receiving through the real window from real loopback senders: where each
 // picture lands, what is answered and saved, and what the operator sees.
 #include "formfixture.h"
+#include "loopbacksink.h"
 
 #include "app/setupdlg.h"
 #include "app/sstvform.h"
@@ -119,45 +120,6 @@ bool Deliver(TSSTVForm *f, PictureKind kind, const QByteArray &bytes, const QStr
     s.connectToHost(QHostAddress(TestListenAddress()), kind == PictureKind::Large ? kLargePort : kSmallPort);
     return QTest::qWaitFor([&] { return f->ReceptionsEnded > before; }, 15000);
 }
-
-// Where the answers go: every connection's bytes, on the sender's address.
-class Sink : public QObject {
-public:
-    Sink()
-    {
-        if (!Server.listen(QHostAddress(TestListenAddress()), 0))
-            qFatal("cannot listen on loopback");
-        QObject::connect(&Server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *s = Server.nextPendingConnection()) {
-                auto c = std::make_shared<Connection>();
-                Connections.push_back(c);
-                QObject::connect(s, &QTcpSocket::readyRead, s, [s, c] { c->Bytes += s->readAll(); });
-                QObject::connect(s, &QTcpSocket::disconnected, s, [s, c] {
-                    c->Bytes += s->readAll();
-                    c->Closed = true;
-                    s->deleteLater();
-                });
-            }
-        });
-    }
-    quint16 Port() const { return Server.serverPort(); }
-    int ClosedCount() const
-    {
-        int n = 0;
-        for (const auto &c : Connections)
-            n += c->Closed;
-        return n;
-    }
-    QByteArray At(int i) const { return Connections.at(size_t(i))->Bytes; }
-
-private:
-    struct Connection {
-        QByteArray Bytes;
-        bool Closed = false;
-    };
-    QTcpServer Server;
-    std::vector<std::shared_ptr<Connection>> Connections;
-};
 
 // A directory service that answers each connection with the next reply of
 // its list (the last repeats), after a delay, and records the requests.
@@ -424,7 +386,7 @@ void TestReceiveForm::autoRespond()
     QFETCH(int, entry);
     QFETCH(QStringList, steps);
     QFETCH(QStringList, answers);
-    Sink sink;
+    Sink sink(TestListenAddress()); // the answers go to the sender's address
     qputenv("TELVORIA_TEST_SEND_PORT_SMALL", QByteArray::number(sink.Port()));
     FormFixture fx;
     QVERIFY(fx.Started());
@@ -450,7 +412,7 @@ void TestReceiveForm::autoRespond()
         const QImage workingBefore = f->Image1.copy();
         QVERIFY(Deliver(f, PictureKind::Large, ok ? LargeOf(Hue(i)) : SmallOf(Hue(i))));
         QTRY_COMPARE_WITH_TIMEOUT(sink.ClosedCount(), i + 1, 10000);
-        const Decoded answer = DecodeJpeg(sink.At(i));
+        const Decoded answer = DecodeJpeg(sink.At(i).Bytes);
         QVERIFY(answer);
         QVERIFY2(Near(*answer.Picture, colours[answers[i]]), qPrintable(QString("answer %1").arg(i + 1)));
         QCOMPARE(f->Connected->text(), QString(ok ? "Received" : "Failed"));
@@ -594,7 +556,7 @@ void TestReceiveForm::pictureEndingDuringDirectoryWait()
 // does not make that filing store its answer page into a transmit page.
 void TestReceiveForm::connectionBeginningWhileFilingWaits()
 {
-    Sink sink;
+    Sink sink(TestListenAddress()); // the answers go to the sender's address
     qputenv("TELVORIA_TEST_SEND_PORT_SMALL", QByteArray::number(sink.Port()));
     FakeDirectory dir({{StationReply({})}, {StationReply({}), 1500}});
     FormFixture fx(DirectoryAt(dir.Port()));
@@ -629,7 +591,7 @@ void TestReceiveForm::connectionBeginningWhileFilingWaits()
     QVERIFY(Near(f->RxPages[1], Hue(1)));
     // The first sender got transmit page 3.
     QTRY_VERIFY(sink.ClosedCount() >= 1);
-    const Decoded answer = DecodeJpeg(sink.At(0));
+    const Decoded answer = DecodeJpeg(sink.At(0).Bytes);
     QVERIFY(answer);
     QVERIFY(Near(*answer.Picture, Hue(12)));
     qunsetenv("TELVORIA_TEST_SEND_PORT_SMALL");
